@@ -1,0 +1,45 @@
+#include "codec_table.h"
+
+#include <array>
+
+namespace lzcodec {
+namespace {
+
+constexpr std::size_t kMiB = 1024 * 1024;
+
+constexpr std::array<const char*, kCodecCount> kCodecNames = {"none", "lz4",   "zstd",     "brotli",
+                                                               "lzma", "bzip3", "lzma-x86", "auto"};
+constexpr const char* kInvalidName = "invalid";
+
+constexpr std::array<const char*, kLevelCount> kLevelNames = {
+    "fastest", "faster", "fast", "quick", "balanced", "normal", "good", "strong", "stronger", "strongest"};
+
+// Larger blocks keep longer matches; smaller ones give every core work sooner and bound memory.
+// bzip3 codes each block as one BWT block, so its level is its block size.
+constexpr std::array<std::array<std::size_t, kLevelCount>, kCodecCount> kBlockMiB = {{
+    /* none     */ {16, 16, 16, 16, 16, 16, 16, 16, 16, 16},
+    /* lz4      */ {4, 4, 4, 8, 8, 8, 8, 16, 16, 16},
+    /* zstd     */ {4, 4, 4, 8, 8, 8, 16, 16, 32, 64},
+    /* brotli   */ {4, 4, 4, 4, 8, 8, 8, 16, 16, 32},
+    /* lzma     */ {4, 4, 4, 8, 8, 8, 16, 32, 32, 64},
+    /* bzip3    */ {1, 2, 4, 8, 8, 16, 16, 32, 32, 64},
+    /* lzma-x86 */ {4, 4, 4, 8, 8, 8, 16, 32, 32, 64},
+    /* auto     */ {4, 4, 4, 8, 8, 8, 16, 16, 32, 32},
+}};
+
+}  // namespace
+
+const char* codec_name(std::int32_t codec) {
+  return codec >= 0 && codec < kCodecCount ? kCodecNames[static_cast<std::size_t>(codec)] : kInvalidName;
+}
+
+const char* level_name(std::int32_t level) {
+  if (level < 0) return kInvalidName;
+  return kLevelNames[static_cast<std::size_t>(level < kLevelCount ? level : kStrongestLevel)];
+}
+
+std::size_t block_bytes_for(Codec codec, int level) {
+  return kBlockMiB[static_cast<std::size_t>(codec)][static_cast<std::size_t>(level)] * kMiB;
+}
+
+}  // namespace lzcodec
