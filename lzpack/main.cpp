@@ -1,6 +1,7 @@
 // lzpack input output [codec# [level#]]: compresses a file; with fewer than two paths, lists the
 // codecs and levels. Prints one line before and one after the library call; failures to open or
-// map a file end the run with status 1 and no message.
+// map a file end the run with status 1 and no message. Once the output exists, a fault on a mapped
+// page or a request to stop removes it before the run ends (see fault_guard.h).
 #include <cinttypes>
 #include <climits>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 #include "compressed_file.h"
+#include "fault_guard.h"
 #include "lzcodec.h"
 #include "mapped_file.h"
 
@@ -57,15 +59,19 @@ int main(int argc, char** argv) {
 
   lzpack::InputMapping input;
   if (!lzpack::open_mapped_input(input_path, input)) return 1;
+  lzpack::fault_guard::install();
   // Replacing the output would empty the very file that is mapped as the input.
   if (lzpack::platform::names_open_file(input.file, output_path)) return 1;
   lzpack::OutputMapping output;
   if (!lzpack::create_mapped_output(output_path, 2 * input.size + kOutputSlackBytes, output)) return 1;
+  lzpack::fault_guard::arm_output_removal(output_path);
 
   const std::int32_t codec = argc > 3 ? read_number(argv[3]) : kDefaultCodec;
   const std::int32_t level = argc > 3 && argc > 4 ? read_number(argv[4]) : kDefaultLevel;
   std::printf("len=%" PRId64 " %s %s %" PRId64 " %" PRId64 "\n", input.size, input_path, output_path,
               static_cast<std::int64_t>(codec), static_cast<std::int64_t>(level));
+  // Out now, so that a run ended by a fault or a signal still shows what it was working on.
+  std::fflush(stdout);
 
   lzpack::write_raw_length(output.view, input.size);
   const std::int64_t written = OodleLZ_Compress(codec, input.view, input.size, output.view + lzpack::kHeaderBytes,
