@@ -25,22 +25,26 @@ bool plan_blocks(RawBytes payload, std::size_t raw_bytes, std::vector<BlockPlace
   if (!has_payload_header(payload.data(), payload.size())) return false;
   std::size_t position = kPayloadHeaderBytes;
   std::size_t raw_offset = 0;
+  bool final_seen = false;
   while (position < payload.size()) {
-    if (payload.size() - position < kBlockHeaderBytes) return false;
-    const std::optional<BlockHeader> header = read_block_header(payload.data() + position);
-    if (!header) return false;
-    position += kBlockHeaderBytes;
-    const std::size_t raw_size = header->raw_size;
-    const std::size_t coded_size = header->coded_size;
-    if (raw_size == 0 || raw_size > kMaxBlockBytes || raw_size > raw_bytes - raw_offset) return false;
-    if (coded_size > payload.size() - position) return false;
-    const bool stored = header->method == Method::kStored;
+    if (final_seen) return false;
+    BlockHeader header;
+    const std::size_t header_bytes =
+        read_block_header(payload.data() + position, payload.size() - position, raw_bytes - raw_offset, header);
+    if (header_bytes == 0) return false;
+    position += header_bytes;
+    const std::size_t raw_size = header.raw_size;
+    const std::size_t coded_size = header.coded_size;
+    if (raw_size == 0 || raw_size > kMaxBlockBytes) return false;
+    const bool stored = header.method == Method::kStored;
     if (stored ? coded_size != raw_size : (coded_size == 0 || coded_size >= raw_size)) return false;
-    blocks.push_back({*header, position, raw_offset});
+    blocks.push_back({header, position, raw_offset});
     position += coded_size;
     raw_offset += raw_size;
+    final_seen = header.final;
   }
-  return raw_offset == raw_bytes;
+  // An empty raw length has no blocks; any other ends with its final block.
+  return raw_offset == raw_bytes && final_seen == (raw_bytes > 0);
 }
 
 }  // namespace
@@ -67,13 +71,14 @@ std::int64_t compress_payload(Codec codec, int level, RawBytes raw, std::byte* o
       BlockEncoder encoder(codec, level);
       for (std::size_t index = next_block++; index < block_count; index = next_block++) {
         const std::size_t start = index * block_bytes;
-        const EncodedBlock block = encoder.encode(raw.subspan(start, std::min(block_bytes, raw.size() - start)), start);
+        EncodedBlock block = encoder.encode(raw.subspan(start, std::min(block_bytes, raw.size() - start)), start);
+        block.header.final = index + 1 == block_count;
         std::byte* destination = nullptr;
         {
           std::unique_lock lock(placing);
           placed.wait(lock, [&] { return next_to_place == index || failed; });
           if (failed) return;
-          const std::size_t block_total = kBlockHeaderBytes + block.coded.size();
+          const std::size_t block_total = block_header_bytes(block.header) + block.coded.size();
           if (block_total > capacity - out_position) {
             failed = true;
             placed.notify_all();
@@ -83,8 +88,8 @@ std::int64_t compress_payload(Codec codec, int level, RawBytes raw, std::byte* o
           out_position += block_total;
         }
         // The room is ours alone now, so the copy runs unlocked while the next block is placed.
-        write_block_header(block.header, destination);
-        std::memcpy(destination + kBlockHeaderBytes, block.coded.data(), block.coded.size());
+        const std::size_t header_bytes = write_block_header(block.header, destination);
+        std::memcpy(destination + header_bytes, block.coded.data(), block.coded.size());
         {
           const std::lock_guard lock(placing);
           ++next_to_place;

@@ -156,7 +156,7 @@ TEST(Payload, SameBytesOnEveryThreadCount) {
 
 TEST(Payload, OverheadIsSmall) {
   for (int codec = 0; codec < kCodecCount; ++codec) {
-    EXPECT_LE(compress(codec, 9, make_data(DataKind::kRandom, 1)).size(), 32u) << codec;
+    EXPECT_LE(compress(codec, 9, make_data(DataKind::kRandom, 1)).size(), 8u) << codec;
     const Bytes random = make_data(DataKind::kRandom, 1 << 20);
     EXPECT_LE(compress(codec, 5, random).size(), random.size() + random.size() / 1000) << codec;
   }
@@ -168,12 +168,14 @@ TEST(Payload, EmptyInputRoundTrips) {
   EXPECT_EQ(decompress(payload, nullptr, 0), 0);
 }
 
-// A valid payload of three zstd blocks (64 KiB, 64 KiB, rest), and ways to damage it.
+// A valid payload of three zstd blocks (64 KiB, 64 KiB, the rest), and ways to damage it. The
+// first two blocks have 13-byte headers (kind, raw size, coded size, checksum); the final one has
+// 5 (kind, checksum).
 class DamagedPayload : public ::testing::Test {
  protected:
   static constexpr std::size_t kRawBytes = 150000;
-  static constexpr std::size_t kFirstBlock = 4;
-  static constexpr std::size_t kBlockHeader = 18;
+  static constexpr std::size_t kFirstBlock = 2;
+  static constexpr std::size_t kBlockHeader = 13;
 
   void SetUp() override {
     raw_ = make_data(DataKind::kText, kRawBytes);
@@ -183,10 +185,10 @@ class DamagedPayload : public ::testing::Test {
     ASSERT_EQ(decompress_guarded(payload_, kRawBytes), static_cast<std::int64_t>(kRawBytes));
   }
 
-  std::uint32_t coded_size_of_first_block() const {
-    std::uint32_t size = 0;
-    for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(payload_[kFirstBlock + 6 + i]) << (8 * i);
-    return size;
+  std::size_t next_block(std::size_t block) const {
+    std::size_t coded_size = 0;
+    for (std::size_t i = 0; i < 4; ++i) coded_size |= static_cast<std::size_t>(payload_[block + 5 + i]) << (8 * i);
+    return block + kBlockHeader + coded_size;
   }
 
   Bytes raw_;
@@ -199,33 +201,41 @@ TEST_F(DamagedPayload, EveryDamageFailsWithZero) {
     std::function<void(Bytes&)> apply;
     std::int64_t raw_length_change = 0;
   };
-  const std::size_t second_block = kFirstBlock + kBlockHeader + coded_size_of_first_block();
+  const std::size_t second_block = next_block(kFirstBlock);
+  const std::size_t final_block = next_block(second_block);
   const std::vector<Damage> damages = {
       {"empty payload", [](Bytes& p) { p.clear(); }},
-      {"tag only", [](Bytes& p) { p.resize(4); }},
+      {"format header only", [](Bytes& p) { p.resize(2); }},
       {"wrong tag", [](Bytes& p) { p[0] = std::byte{'X'}; }},
-      {"unknown version", [](Bytes& p) { p[3] = std::byte{2}; }},
+      {"unknown version", [](Bytes& p) { p[1] = std::byte{2}; }},
       {"cut by one byte", [](Bytes& p) { p.pop_back(); }},
       {"cut in half", [](Bytes& p) { p.resize(p.size() / 2); }},
       {"cut inside a block header", [&](Bytes& p) { p.resize(second_block + 5); }},
+      {"cut before the final block", [&](Bytes& p) { p.resize(final_block); }},
       {"trailing byte", [](Bytes& p) { p.push_back(std::byte{0}); }},
       {"trailing block header", [](Bytes& p) { p.insert(p.end(), kBlockHeader, std::byte{0}); }},
       {"flipped bit in coded bytes", [](Bytes& p) { p[kFirstBlock + kBlockHeader + 40] ^= std::byte{0x10}; }},
-      {"flipped bit in last block", [](Bytes& p) { p[p.size() - 3] ^= std::byte{0x01}; }},
-      {"flipped checksum", [](Bytes& p) { p[kFirstBlock + 10] ^= std::byte{0x01}; }},
-      {"unknown method", [](Bytes& p) { p[kFirstBlock] = std::byte{99}; }},
-      {"parameter on a method without one", [](Bytes& p) { p[kFirstBlock + 1] = std::byte{1}; }},
+      {"flipped bit in final block", [](Bytes& p) { p[p.size() - 3] ^= std::byte{0x01}; }},
+      {"flipped checksum", [](Bytes& p) { p[kFirstBlock + 9] ^= std::byte{0x01}; }},
+      {"flipped final checksum", [&](Bytes& p) { p[final_block + 1] ^= std::byte{0x01}; }},
+      {"unknown method", [](Bytes& p) { p[kFirstBlock] = std::byte{0x0E}; }},
+      {"reserved kind bit", [](Bytes& p) { p[kFirstBlock] |= std::byte{0x40}; }},
+      {"first block marked final", [](Bytes& p) { p[kFirstBlock] |= std::byte{0x80}; }},
+      {"final block not marked final", [&](Bytes& p) { p[final_block] &= std::byte{0x7F}; }},
       {"marked stored though coded", [](Bytes& p) { p[kFirstBlock] = std::byte{0}; }},
       {"other method", [](Bytes& p) { p[kFirstBlock] = std::byte{1}; }},
-      {"raw size one larger", [](Bytes& p) { p[kFirstBlock + 2] ^= std::byte{0x01}; }},
-      {"raw size zero", [](Bytes& p) { std::memset(&p[kFirstBlock + 2], 0, 4); }},
-      {"raw size huge", [](Bytes& p) { std::memset(&p[kFirstBlock + 2], 0xFF, 4); }},
-      {"coded size huge", [](Bytes& p) { std::memset(&p[kFirstBlock + 6], 0xFF, 4); }},
-      {"coded size one smaller", [](Bytes& p) { p[kFirstBlock + 6] = static_cast<std::byte>(static_cast<std::uint8_t>(p[kFirstBlock + 6]) - 1); }},
+      {"raw size one larger", [](Bytes& p) { p[kFirstBlock + 1] ^= std::byte{0x01}; }},
+      {"raw size zero", [](Bytes& p) { std::memset(&p[kFirstBlock + 1], 0, 4); }},
+      {"raw size huge", [](Bytes& p) { std::memset(&p[kFirstBlock + 1], 0xFF, 4); }},
+      {"coded size huge", [](Bytes& p) { std::memset(&p[kFirstBlock + 5], 0xFF, 4); }},
+      {"coded size one smaller",
+       [](Bytes& p) { p[kFirstBlock + 5] = static_cast<std::byte>(static_cast<std::uint8_t>(p[kFirstBlock + 5]) - 1); }},
       {"blocks swapped", [&](Bytes& p) {
          Bytes swapped(p.begin(), p.begin() + kFirstBlock);
-         swapped.insert(swapped.end(), p.begin() + static_cast<std::ptrdiff_t>(second_block), p.end());
+         swapped.insert(swapped.end(), p.begin() + static_cast<std::ptrdiff_t>(second_block),
+                        p.begin() + static_cast<std::ptrdiff_t>(final_block));
          swapped.insert(swapped.end(), p.begin() + kFirstBlock, p.begin() + static_cast<std::ptrdiff_t>(second_block));
+         swapped.insert(swapped.end(), p.begin() + static_cast<std::ptrdiff_t>(final_block), p.end());
          p = swapped;
        }},
       {"raw length one larger", [](Bytes&) {}, 1},
@@ -253,7 +263,7 @@ TEST_P(DamagedCodedBytes, FailWithZero) {
   const Bytes raw = make_data(DataKind::kText, 50000, 3);
   const Bytes payload = compress(GetParam(), 5, raw);
   ASSERT_FALSE(payload.empty());
-  for (std::size_t offset = 4 + 18; offset < payload.size(); offset += payload.size() / 37 + 1) {
+  for (std::size_t offset = 2 + 5; offset < payload.size(); offset += payload.size() / 37 + 1) {
     for (const std::byte flip : {std::byte{0x01}, std::byte{0x80}, std::byte{0xFF}}) {
       Bytes damaged = payload;
       damaged[offset] ^= flip;
