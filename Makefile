@@ -30,11 +30,16 @@ test-sanitize: deps
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
-.PHONY: install
+.PHONY: install package
 
 # DESTDIR stages the tree for a packager; the programs find their library relative to themselves.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# A Debian package in $(BUILD_DIR): apt-get install ./$(BUILD_DIR)/lzpack_*.deb
+package: deps build
+	scripts/install-deps.sh package
+	cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
