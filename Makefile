@@ -5,6 +5,7 @@ FUZZ_DIR ?= build-fuzz
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 
 .PHONY: all deps build run test test-sanitize fuzz clean
 
@@ -28,6 +29,17 @@ test-sanitize: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLZPACK_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+.PHONY: install package
+
+# DESTDIR stages the tree for a packager; the programs find their library relative to themselves.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# A Debian package in $(BUILD_DIR): apt-get install ./$(BUILD_DIR)/lzpack_*.deb
+package: deps build
+	scripts/install-deps.sh package
+	cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

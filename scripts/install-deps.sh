@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, skipping those already present.
-# Usage: scripts/install-deps.sh [build|test|bench|windows]...   (default: build test)
+# Usage: scripts/install-deps.sh [build|test|bench|windows|package]...   (default: build test)
 set -eu
 
 build_pkgs=(build-essential cmake pkg-config libzstd-dev liblzma-dev liblz4-dev libbrotli-dev
@@ -8,6 +8,7 @@ build_pkgs=(build-essential cmake pkg-config libzstd-dev liblzma-dev liblz4-dev 
 test_pkgs=(googletest libgtest-dev clang libclang-rt-14-dev groff-base man-db)
 bench_pkgs=(zstd xz-utils lz4 brotli bzip3 7zip pigz gnuplot-nox time)
 windows_pkgs=(mingw-w64 wine64 dpkg-dev)
+package_pkgs=(dpkg-dev file)
 
 wanted=()
 groups=("$@")
@@ -18,6 +19,7 @@ for group in "${groups[@]}"; do
     test) wanted+=("${test_pkgs[@]}") ;;
     bench) wanted+=("${bench_pkgs[@]}") ;;
     windows) wanted+=("${windows_pkgs[@]}") ;;
+    package) wanted+=("${package_pkgs[@]}") ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
