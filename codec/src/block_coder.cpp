@@ -1,28 +1,14 @@
 #include "block_coder.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 
 namespace lzcodec {
 namespace {
 
-struct Candidate {
-  Method method;
-  int level;
-  std::uint8_t parameter = 0;
-};
-
-// At most this many trials per block.
-constexpr std::size_t kMaxCandidates = 6;
-struct CandidateList {
-  std::array<Candidate, kMaxCandidates> items{};
-  std::size_t count = 0;
-  void add(Candidate candidate) { items[count++] = candidate; }
-};
-
-// Order-0 entropy in bits per byte: cheap, and above ~7.9 nothing but an LZ match can shrink it.
+// Order-0 entropy in bits per byte: cheap, and above ~7.95 only long matches could shrink a block,
+// which compressed media does not have.
 double byte_entropy(RawBytes raw) {
   std::array<std::size_t, 256> counts{};
   for (const std::byte value : raw) ++counts[static_cast<std::uint8_t>(value)];
@@ -43,36 +29,46 @@ bool looks_like_x86_code(RawBytes raw) {
 }
 
 constexpr double kIncompressibleEntropy = 7.95;
+// Below this level auto runs a single fast coder, for which detection would cost as much as the
+// coding; the coders store what they cannot shrink anyway.
+constexpr int kDetectFromLevel = 4;
 
+// Auto's candidates by level: a ladder from the fastest coders to the strongest, each step a
+// coder whose decoding speed fits its ratio (lz4 decodes fastest, then zstd, brotli, lzma, bzip3).
+// Level 8 is the strongest without bzip3, whose decoder is ten times slower than lzma's.
 CandidateList auto_candidates(int level, RawBytes raw) {
   CandidateList list;
-  if (level == 0) {
-    list.add({Method::kLz4, 0});
-    return list;
+  switch (level) {
+    case 0: list.add({Method::kLz4, 2}); return list;
+    case 1: list.add({Method::kLz4, 6}); return list;
+    case 2: list.add({Method::kZstd, 0}); return list;
+    case 3: list.add({Method::kZstd, 2}); return list;
+    default: break;
   }
   if (byte_entropy(raw) >= kIncompressibleEntropy) {
     list.add({Method::kZstd, 0});
     return list;
   }
-  const Method lzma = looks_like_x86_code(raw) ? Method::kLzmaX86 : Method::kLzma;
+  const bool code = looks_like_x86_code(raw);
+  const Method lzma = code ? Method::kLzmaX86 : Method::kLzma;
   switch (level) {
-    case 1: list.add({Method::kZstd, 0}); break;
-    case 2: list.add({Method::kZstd, 2}); break;
-    case 3: list.add({Method::kZstd, 4}); break;
-    case 4: list.add({Method::kZstd, 5}); list.add({lzma, 2}); break;
-    case 5: list.add({Method::kZstd, 6}); list.add({lzma, 4}); break;
-    case 6: list.add({lzma, 6}); list.add({Method::kBzip3, 6}); break;
-    case 7: list.add({lzma, 7}); list.add({Method::kBzip3, 7}); list.add({Method::kBrotli, 7}); break;
-    case 8: list.add({lzma, 8}); list.add({Method::kBzip3, 8}); list.add({Method::kBrotli, 8}); break;
+    case 4: list.add({Method::kBrotli, 4}); break;
+    case 5: list.add({Method::kZstd, 8}); break;
+    case 6: list.add({lzma, 6}); break;
+    case 7: list.add({lzma, 9}); break;
     default:
       list.add({lzma, 9});
-      list.add({Method::kBzip3, 9});
+      // The E8 count is a guess: where it guessed wrong, plain lzma wins.
+      if (code) list.add({Method::kLzma, 9});
       list.add({Method::kBrotli, 9});
       list.add({Method::kZstd, 9});
+      if (level >= 9) list.add({Method::kBzip3, 9});
       break;
   }
   return list;
 }
+
+}  // namespace
 
 CandidateList candidates_for(Codec codec, int level, RawBytes raw) {
   CandidateList list;
@@ -89,60 +85,23 @@ CandidateList candidates_for(Codec codec, int level, RawBytes raw) {
   return list;
 }
 
-Status encode_with(const Candidate& candidate, RawBytes raw, OutBytes coded, std::size_t& written) {
+std::size_t try_candidate(const Candidate& candidate, RawBytes raw, OutBytes coded) {
+  std::size_t written = 0;
+  Status status = Status::kDoesNotFit;
   switch (candidate.method) {
-    case Method::kLz4: return lz4_encode(raw, candidate.level, coded, written);
-    case Method::kZstd: return zstd_encode(raw, candidate.level, coded, written);
-    case Method::kBrotli: return brotli_encode(raw, candidate.level, coded, written);
-    case Method::kLzma: return lzma_encode(raw, candidate.level, LzmaFilter::kNone, 0, coded, written);
-    case Method::kLzmaX86: return lzma_encode(raw, candidate.level, LzmaFilter::kX86, 0, coded, written);
+    case Method::kLz4: status = lz4_encode(raw, candidate.level, coded, written); break;
+    case Method::kZstd: status = zstd_encode(raw, candidate.level, coded, written); break;
+    case Method::kBrotli: status = brotli_encode(raw, candidate.level, coded, written); break;
+    case Method::kLzma: status = lzma_encode(raw, candidate.level, LzmaFilter::kNone, 0, coded, written); break;
+    case Method::kLzmaX86: status = lzma_encode(raw, candidate.level, LzmaFilter::kX86, 0, coded, written); break;
     case Method::kLzmaDelta:
-      return lzma_encode(raw, candidate.level, LzmaFilter::kDelta, candidate.parameter + 1, coded, written);
-    case Method::kBzip3: return bzip3_encode(raw, candidate.level, coded, written);
+      status = lzma_encode(raw, candidate.level, LzmaFilter::kDelta, candidate.parameter + 1, coded, written);
+      break;
+    case Method::kBzip3: status = bzip3_encode(raw, candidate.level, coded, written); break;
     case Method::kStored: break;
   }
-  return Status::kDoesNotFit;
-}
-
-}  // namespace
-
-BlockEncoder::BlockEncoder(Codec codec, int level) : codec_(codec), level_(level) {}
-
-void BlockEncoder::reserve(std::size_t bytes) {
-  if (bytes <= capacity_) return;
-  best_.reset(new std::byte[bytes]);
-  trial_.reset(new std::byte[bytes]);
-  capacity_ = bytes;
-}
-
-EncodedBlock BlockEncoder::encode(RawBytes raw, std::uint64_t raw_offset) {
-  EncodedBlock result;
-  result.header.raw_size = static_cast<std::uint32_t>(raw.size());
-  result.header.checksum = checksum_of(raw.data(), raw.size(), raw_offset);
-  result.coded = raw;
-
-  const CandidateList candidates = candidates_for(codec_, level_, raw);
-  if (candidates.count == 0 || raw.size() < 2) {
-    result.header.coded_size = result.header.raw_size;
-    return result;
-  }
-  // A coded block must be smaller than the raw one; otherwise it is stored.
-  reserve(raw.size() - 1);
-  std::size_t best_size = raw.size();
-  for (std::size_t i = 0; i < candidates.count; ++i) {
-    const Candidate& candidate = candidates.items[i];
-    std::size_t written = 0;
-    const OutBytes room(trial_.get(), best_size - 1);
-    if (encode_with(candidate, raw, room, written) != Status::kOk || written >= best_size) continue;
-    std::swap(best_, trial_);
-    best_size = written;
-    result.header.method = candidate.method;
-    result.header.parameter = candidate.parameter;
-    if (best_size == 1) break;
-  }
-  if (best_size < raw.size()) result.coded = {best_.get(), best_size};
-  result.header.coded_size = static_cast<std::uint32_t>(result.coded.size());
-  return result;
+  if (status == Status::kNoMemory) throw std::bad_alloc();
+  return status == Status::kOk ? written : 0;
 }
 
 Status decode_block(const BlockHeader& header, std::uint64_t raw_offset, RawBytes coded, OutBytes raw) {

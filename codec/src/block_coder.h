@@ -1,10 +1,10 @@
-// Coding of one block: choosing its method (for auto, by trial among the level's candidates),
-// falling back to storing it when nothing shrinks it, and restoring it from its header.
+// Coding of one block: the candidates a codec and level try on it, one trial of a candidate, and
+// restoring a block from its header.
 #pragma once
 
+#include <array>
 #include <cstddef>
-#include <memory>
-#include <span>
+#include <cstdint>
 
 #include "backend.h"
 #include "codec_table.h"
@@ -12,30 +12,32 @@
 
 namespace lzcodec {
 
-struct EncodedBlock {
-  BlockHeader header;
-  std::span<const std::byte> coded;  // valid until the encoder's next call
+// One way to code a block: a method at one of its own levels (0 to 9).
+struct Candidate {
+  Method method = Method::kStored;
+  int level = 0;
+  std::uint8_t parameter = 0;
 };
 
-// One per worker thread: holds the scratch space its trials need, sized to the largest block.
-class BlockEncoder {
- public:
-  BlockEncoder(Codec codec, int level);
-  // `raw_offset` is where the block starts in the whole raw data.
-  EncodedBlock encode(RawBytes raw, std::uint64_t raw_offset);
+inline constexpr std::size_t kMaxCandidates = 6;
 
- private:
-  void reserve(std::size_t bytes);
-
-  Codec codec_;
-  int level_;
-  std::size_t capacity_ = 0;
-  std::unique_ptr<std::byte[]> best_;
-  std::unique_ptr<std::byte[]> trial_;
+struct CandidateList {
+  std::array<Candidate, kMaxCandidates> items{};
+  std::size_t count = 0;
+  void add(Candidate candidate) { items[count++] = candidate; }
 };
+
+// The candidates that codec `codec` at `level` tries on the block `raw`: one for a plain codec,
+// several for auto, none for storing. The smallest result wins; ties go to the earlier candidate.
+CandidateList candidates_for(Codec codec, int level, RawBytes raw);
+
+// Codes `raw` with `candidate` into `coded`. Returns the bytes written, or 0 when the result did
+// not fit (`coded` is one byte smaller than the raw block: a result must shrink it).
+std::size_t try_candidate(const Candidate& candidate, RawBytes raw, OutBytes coded);
 
 // Restores one block into `raw` (exactly header.raw_size bytes, at `raw_offset` in the whole raw
-// data) from its coded bytes and checks its checksum. kCorrupt for anything that does not restore exactly.
+// data) from its coded bytes and checks its checksum. kCorrupt for anything that does not restore
+// exactly.
 Status decode_block(const BlockHeader& header, std::uint64_t raw_offset, RawBytes coded, OutBytes raw);
 
 }  // namespace lzcodec

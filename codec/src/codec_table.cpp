@@ -1,5 +1,6 @@
 #include "codec_table.h"
 
+#include <algorithm>
 #include <array>
 
 namespace lzcodec {
@@ -24,8 +25,13 @@ constexpr std::array<std::array<std::size_t, kLevelCount>, kCodecCount> kBlockMi
     /* lzma     */ {4, 4, 4, 8, 8, 8, 16, 32, 32, 64},
     /* bzip3    */ {1, 2, 4, 8, 8, 16, 16, 32, 32, 64},
     /* lzma-x86 */ {4, 4, 4, 8, 8, 8, 16, 32, 32, 64},
-    /* auto     */ {4, 4, 4, 8, 8, 8, 16, 16, 32, 32},
+    /* auto     */ {4, 4, 4, 8, 8, 16, 16, 32, 32, 32},
 }};
+
+// At the two strongest auto levels a file of up to this size is one block: its long-range matches
+// are worth more than a second core, and its trials already run in parallel.
+constexpr std::size_t kWholeFileMiB = 64;
+constexpr int kWholeFileFromLevel = 8;
 
 }  // namespace
 
@@ -38,7 +44,10 @@ const char* level_name(std::int32_t level) {
   return kLevelNames[static_cast<std::size_t>(level < kLevelCount ? level : kStrongestLevel)];
 }
 
-std::size_t block_bytes_for(Codec codec, int level) {
+std::size_t block_bytes_for(Codec codec, int level, std::size_t raw_bytes) {
+  if (codec == Codec::kAuto && level >= kWholeFileFromLevel && raw_bytes <= kWholeFileMiB * kMiB) {
+    return std::max<std::size_t>(raw_bytes, 1);
+  }
   return kBlockMiB[static_cast<std::size_t>(codec)][static_cast<std::size_t>(level)] * kMiB;
 }
 

@@ -14,7 +14,8 @@ inline constexpr std::int32_t kStrongestLevel = kLevelCount - 1;
 const char* codec_name(std::int32_t codec);
 const char* level_name(std::int32_t level);
 
-// Raw bytes per block for a codec at a level (0 to kStrongestLevel).
-std::size_t block_bytes_for(Codec codec, int level);
+// Raw bytes per block for a codec at a level (0 to kStrongestLevel), for an input of raw_bytes.
+// Depends on nothing else, so that the payload is the same on every machine and thread count.
+std::size_t block_bytes_for(Codec codec, int level, std::size_t raw_bytes);
 
 }  // namespace lzcodec

@@ -1,8 +1,10 @@
 #include "payload.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -49,61 +51,197 @@ bool plan_blocks(RawBytes payload, std::size_t raw_bytes, std::vector<BlockPlace
 
 }  // namespace
 
+namespace {
+
+// One block in flight: its candidates, the trials still running, and the best result so far.
+struct BlockInFlight {
+  std::size_t index = 0;
+  RawBytes raw;
+  CandidateList candidates;
+  bool set_up = false;
+  std::size_t trials_taken = 0;
+  std::size_t trials_left = 0;
+  std::unique_ptr<std::byte[]> best;
+  std::size_t best_size = 0;  // 0: nothing shrank the block yet
+  std::size_t best_trial = 0;
+};
+
+// Codes blocks on several threads. A block's trials (one per candidate) are tasks of their own,
+// so that even a single block keeps every thread busy when it has several candidates. Blocks are
+// placed in order as soon as all their trials are done, and no trial starts on a block more than
+// kWindowPerThread blocks per thread ahead of the next one to place, which bounds memory.
+class BlockCoder {
+ public:
+  // Places the blocks from `payload_start` in `out`, which holds `capacity` bytes.
+  BlockCoder(Codec codec, int level, RawBytes raw, std::size_t block_bytes, std::byte* out, std::size_t payload_start,
+             std::size_t capacity, unsigned threads)
+      : codec_(codec),
+        level_(level),
+        raw_(raw),
+        block_bytes_(block_bytes),
+        block_count_((raw.size() + block_bytes - 1) / block_bytes),
+        out_(out),
+        capacity_(capacity),
+        window_(kWindowPerThread * threads),
+        in_flight_(window_),
+        out_position_(payload_start) {}
+
+  // Runs tasks until every block is placed or the run failed.
+  void work() {
+    try {
+      while (run_next_task()) {
+      }
+    } catch (...) {
+      fail();
+    }
+  }
+
+  // The payload's length, or -1 when it did not fit or memory ran out.
+  std::int64_t result() const { return failed_ ? -1 : static_cast<std::int64_t>(out_position_); }
+
+ private:
+  static constexpr std::size_t kWindowPerThread = 2;
+
+  BlockInFlight& slot(std::size_t index) { return in_flight_[index % window_]; }
+
+  void fail() {
+    const std::lock_guard lock(mutex_);
+    failed_ = true;
+    changed_.notify_all();
+  }
+
+  bool run_next_task() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      if (failed_ || next_block_ >= block_count_) return false;
+      if (next_block_ >= next_to_place_ + window_) {
+        changed_.wait(lock);
+        continue;
+      }
+      BlockInFlight& block = slot(next_block_);
+      if (block.index != next_block_ || !block.set_up) {
+        if (block.index == next_block_ && setting_up_) {
+          changed_.wait(lock);
+          continue;
+        }
+        set_up_block(lock, next_block_);
+        continue;
+      }
+      const std::size_t trial = block.trials_taken++;
+      if (block.trials_taken == block.candidates.count) ++next_block_;
+      const Candidate candidate = block.candidates.items[trial];
+      const RawBytes raw = block.raw;
+      const std::size_t index = block.index;
+      lock.unlock();
+
+      std::unique_ptr<std::byte[]> coded(new std::byte[raw.size() - 1]);
+      const std::size_t written = try_candidate(candidate, raw, OutBytes(coded.get(), raw.size() - 1));
+
+      lock.lock();
+      BlockInFlight& done = slot(index);
+      if (written > 0 && (done.best_size == 0 || written < done.best_size ||
+                          (written == done.best_size && trial < done.best_trial))) {
+        done.best = std::move(coded);
+        done.best_size = written;
+        done.best_trial = trial;
+      }
+      --done.trials_left;
+      place_ready_blocks();
+      return true;
+    }
+  }
+
+  // Finds the block's candidates (which may look at its bytes) with the lock released, so that
+  // other threads go on placing; threads that want a trial of this block wait for it.
+  void set_up_block(std::unique_lock<std::mutex>& lock, std::size_t index) {
+    setting_up_ = true;
+    BlockInFlight& block = slot(index);
+    block = BlockInFlight{};
+    block.index = index;
+    const std::size_t start = index * block_bytes_;
+    block.raw = raw_.subspan(start, std::min(block_bytes_, raw_.size() - start));
+    lock.unlock();
+    // A block of one byte cannot shrink; storing it is the only choice.
+    const CandidateList candidates = block.raw.size() < 2 ? CandidateList{} : candidates_for(codec_, level_, block.raw);
+    lock.lock();
+    block.candidates = candidates;
+    block.trials_left = candidates.count;
+    block.set_up = true;
+    setting_up_ = false;
+    if (candidates.count == 0) {
+      ++next_block_;
+      place_ready_blocks();
+    }
+    changed_.notify_all();
+  }
+
+  // Writes out, in order, every finished block from the next one to place on. Called locked.
+  void place_ready_blocks() {
+    while (!failed_ && next_to_place_ < block_count_) {
+      BlockInFlight& block = slot(next_to_place_);
+      if (block.index != next_to_place_ || !block.set_up || block.trials_left > 0 ||
+          block.trials_taken < block.candidates.count) {
+        break;
+      }
+      BlockHeader header;
+      header.raw_size = static_cast<std::uint32_t>(block.raw.size());
+      header.checksum = checksum_of(block.raw.data(), block.raw.size(), next_to_place_ * block_bytes_);
+      header.final = next_to_place_ + 1 == block_count_;
+      const bool coded = block.best_size > 0;
+      const std::byte* data = coded ? block.best.get() : block.raw.data();
+      const std::size_t data_size = coded ? block.best_size : block.raw.size();
+      header.coded_size = static_cast<std::uint32_t>(data_size);
+      if (coded) {
+        header.method = block.candidates.items[block.best_trial].method;
+        header.parameter = block.candidates.items[block.best_trial].parameter;
+      }
+      if (block_header_bytes(header) + data_size > capacity_ - out_position_) {
+        failed_ = true;
+        break;
+      }
+      out_position_ += write_block_header(header, out_ + out_position_);
+      std::memcpy(out_ + out_position_, data, data_size);
+      out_position_ += data_size;
+      block = BlockInFlight{};
+      ++next_to_place_;
+    }
+    changed_.notify_all();
+  }
+
+  const Codec codec_;
+  const int level_;
+  const RawBytes raw_;
+  const std::size_t block_bytes_;
+  const std::size_t block_count_;
+  std::byte* const out_;
+  const std::size_t capacity_;
+  const std::size_t window_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<BlockInFlight> in_flight_;
+  std::size_t out_position_;
+  std::size_t next_block_ = 0;
+  std::size_t next_to_place_ = 0;
+  bool setting_up_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace
+
 std::int64_t compress_payload(Codec codec, int level, RawBytes raw, std::byte* out, std::size_t capacity,
                               const LZCodecOptions& options) {
   if (capacity < kPayloadHeaderBytes) return -1;
   write_payload_header(out);
   const std::size_t block_bytes =
-      options.block_size > 0 ? static_cast<std::size_t>(options.block_size) : block_bytes_for(codec, level);
+      options.block_size > 0 ? static_cast<std::size_t>(options.block_size) : block_bytes_for(codec, level, raw.size());
   const std::size_t block_count = (raw.size() + block_bytes - 1) / block_bytes;
-
-  std::atomic<std::size_t> next_block{0};
-  std::mutex placing;
-  std::condition_variable placed;
-  std::size_t next_to_place = 0;
-  std::size_t out_position = kPayloadHeaderBytes;
-  bool failed = false;
-
-  // Workers take blocks in order and place them in order, so the payload does not depend on
-  // which thread coded which block; a worker waits at most for the blocks taken before its own.
-  const auto work = [&] {
-    try {
-      BlockEncoder encoder(codec, level);
-      for (std::size_t index = next_block++; index < block_count; index = next_block++) {
-        const std::size_t start = index * block_bytes;
-        EncodedBlock block = encoder.encode(raw.subspan(start, std::min(block_bytes, raw.size() - start)), start);
-        block.header.final = index + 1 == block_count;
-        std::byte* destination = nullptr;
-        {
-          std::unique_lock lock(placing);
-          placed.wait(lock, [&] { return next_to_place == index || failed; });
-          if (failed) return;
-          const std::size_t block_total = block_header_bytes(block.header) + block.coded.size();
-          if (block_total > capacity - out_position) {
-            failed = true;
-            placed.notify_all();
-            return;
-          }
-          destination = out + out_position;
-          out_position += block_total;
-        }
-        // The room is ours alone now, so the copy runs unlocked while the next block is placed.
-        const std::size_t header_bytes = write_block_header(block.header, destination);
-        std::memcpy(destination + header_bytes, block.coded.data(), block.coded.size());
-        {
-          const std::lock_guard lock(placing);
-          ++next_to_place;
-        }
-        placed.notify_all();
-      }
-    } catch (...) {
-      const std::lock_guard lock(placing);
-      failed = true;
-      placed.notify_all();
-    }
-  };
-  run_on_threads(thread_count_for(options.thread_count, block_count), work);
-  return failed ? -1 : static_cast<std::int64_t>(out_position);
+  // Auto tries several candidates per block, each a task of its own.
+  const std::size_t tasks = block_count * (codec == Codec::kAuto ? kMaxCandidates : 1);
+  const unsigned threads = thread_count_for(options.thread_count, tasks);
+  BlockCoder coder(codec, level, raw, block_bytes, out, kPayloadHeaderBytes, capacity, threads);
+  run_on_threads(threads, [&coder] { coder.work(); });
+  return coder.result();
 }
 
 bool decompress_payload(RawBytes payload, OutBytes raw, const LZCodecOptions& options) {
