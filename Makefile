@@ -29,5 +29,14 @@ test-sanitize: deps
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
+# The comparison with other compressors (about an hour; see bench/README.md), and a two-minute
+# subset of it. Neither is part of test.
+.PHONY: bench bench-quick
+bench: deps build
+	bench/bench.sh full --bin $(BUILD_DIR)/bin
+
+bench-quick: deps build
+	bench/bench.sh quick --bin $(BUILD_DIR)/bin
+
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
