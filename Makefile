@@ -29,7 +29,7 @@ test-sanitize: deps
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
-# The comparison with other compressors (about an hour; see bench/README.md), and a two-minute
+# The comparison with other compressors (about an hour; see bench/README.md), and a few-minute
 # subset of it. Neither is part of test.
 .PHONY: bench bench-quick
 bench: deps build
