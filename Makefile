@@ -41,5 +41,14 @@ package: deps build
 	scripts/install-deps.sh package
 	cmake --build $(BUILD_DIR) --target package
 
+# The comparison with other compressors (about an hour; see bench/README.md), and a few-minute
+# subset of it. Neither is part of test.
+.PHONY: bench bench-quick
+bench: deps build
+	bench/bench.sh full --bin $(BUILD_DIR)/bin
+
+bench-quick: deps build
+	bench/bench.sh quick --bin $(BUILD_DIR)/bin
+
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -6,7 +6,7 @@ set -eu
 build_pkgs=(build-essential cmake pkg-config libzstd-dev liblzma-dev liblz4-dev libbrotli-dev
             libbzip3-dev libxxhash-dev)
 test_pkgs=(googletest libgtest-dev clang libclang-rt-14-dev groff-base man-db)
-bench_pkgs=(zstd xz-utils lz4 brotli bzip3 7zip pigz gnuplot-nox time)
+bench_pkgs=(zstd xz-utils lz4 brotli bzip3 7zip pigz gnuplot-nox time sqlite3)
 windows_pkgs=(mingw-w64 wine64 dpkg-dev)
 package_pkgs=(dpkg-dev file)
 
