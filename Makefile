@@ -8,7 +8,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test test-sanitize fuzz windows clean
+.PHONY: all deps build run test test-sanitize fuzz windows test-windows clean
 
 all: build
 
@@ -41,6 +41,10 @@ windows:
 	  -DLZPACK_WITH_BZIP3=$$(test -f $(WINDOWS_DEPS_DIR)/prefix/lib/pkgconfig/bzip3.pc && echo ON || echo OFF) \
 	  $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)
+
+# The black-box tests against the Windows programs under wine, and files crossing the platforms.
+test-windows: deps windows build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L windows
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
