@@ -2,7 +2,6 @@
 // CreateFileMappingA, MapViewOfFile and their releases.
 #include "platform.h"
 
-#define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
