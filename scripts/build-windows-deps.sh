@@ -30,13 +30,19 @@ ensure_deb_src() {
     exit 1
   fi
   log "adding deb-src entries for the Debian archive"
-  local stanzas=/etc/apt/sources.list.d/lzpack-deb-src.sources lines=/etc/apt/sources.list.d/lzpack-deb-src.list
+  local stanzas lines
+  stanzas=$(mktemp) lines=$(mktemp)
   for file in /etc/apt/sources.list.d/*.sources; do
     [ -e "$file" ] && grep -q '^URIs:.*debian' "$file" && { sed 's/^Types: deb$/Types: deb-src/' "$file"; echo; }
   done >"$stanzas"
   grep -sE '^deb .*debian' /etc/apt/sources.list | sed 's/^deb /deb-src /' >"$lines" || true
-  [ -s "$stanzas" ] || rm -f "$stanzas"
-  [ -s "$lines" ] || rm -f "$lines"
+  if [ -s "$stanzas" ]; then
+    install -m 644 "$stanzas" /etc/apt/sources.list.d/lzpack-deb-src.sources
+  fi
+  if [ -s "$lines" ]; then
+    install -m 644 "$lines" /etc/apt/sources.list.d/lzpack-deb-src.list
+  fi
+  rm -f "$stanzas" "$lines"
   apt-get update -qq
 }
 
