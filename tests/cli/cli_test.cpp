@@ -4,13 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "support/process.h"
+#include "support/programs.h"
 #include "support/temp_folder.h"
 #include "support/test_data.h"
 
@@ -29,9 +29,9 @@ const std::string kListing =
     "codec# = 0:none 1:lz4 2:zstd 3:brotli 4:lzma 5:bzip3 6:lzma-x86 7:auto \n"
     "level# = 0:fastest 1:faster 2:fast 3:quick 4:balanced 5:normal 6:good 7:strong 8:stronger 9:strongest \n";
 
-std::string program(const std::string& name) {
-  const char* override_dir = std::getenv("LZPACK_TEST_BIN_DIR");
-  return std::string(override_dir != nullptr ? override_dir : LZPACK_BIN_DIR) + "/" + name;
+const lzpack::test::Programs& programs() {
+  static const lzpack::test::Programs kPrograms = lzpack::test::programs_from_environment(LZPACK_BIN_DIR);
+  return kPrograms;
 }
 
 class Cli : public ::testing::Test {
@@ -40,8 +40,7 @@ class Cli : public ::testing::Test {
   ProcessResult lzunpack(std::vector<std::string> arguments) { return run("lzunpack", std::move(arguments)); }
 
   ProcessResult run(const std::string& name, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), program(name));
-    ProcessResult result = lzpack::test::run_process(arguments, folder_.path().string());
+    ProcessResult result = programs().run(name, std::move(arguments), folder_.path().string());
     EXPECT_EQ(result.err, "") << "nothing goes to standard error";
     return result;
   }
@@ -62,7 +61,7 @@ TEST_F(Cli, ListingWithFewerThanTwoPaths) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, std::vector<std::string>{"in.dat"}}) {
     const ProcessResult result = lzpack(arguments);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, kListing + "Usage: " + program("lzpack") + " input output codec# level#\n");
+    EXPECT_EQ(result.out, kListing + "Usage: " + programs().argv0("lzpack") + " input output codec# level#\n");
   }
   EXPECT_TRUE(names().empty()) << "no file is touched";
 }
