@@ -17,6 +17,8 @@
 #   --only REGEX    only the settings whose name matches (extended regular expression)
 #   --runs N        runs of a setting that takes under a second, the median counting (default:
 #                   3 in a full run, 1 otherwise)
+#   --report-only   measure nothing: write the results again from the last run's measurements
+#                   (for a run that was stopped before its end)
 # Exits 1 if any round trip did not give back the original bytes.
 set -eu
 set -o pipefail
@@ -24,7 +26,7 @@ export LC_ALL=C
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-mode=full corpus='' results='' bin=$root/build/bin work=$here/work only='' runs=
+mode=full corpus='' results='' bin=$root/build/bin work=$here/work only='' runs= report_only=''
 case "${1:-}" in full|quick|smoke) mode=$1; shift ;; esac
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -34,6 +36,7 @@ while [ $# -gt 0 ]; do
     --work) work=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
+    --report-only) report_only=1; shift ;;
     -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     *) echo "bench: unknown argument '$1' (see the top of $0)" >&2; exit 2 ;;
   esac
@@ -49,7 +52,7 @@ export LZPACK LZUNPACK
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 scratch=$work/run-$mode
-rm -rf "$scratch"
+[ -n "$report_only" ] || rm -rf "$scratch"
 mkdir -p "$scratch"
 
 manifest=''
@@ -139,7 +142,7 @@ timed() {
 times_of() { grep '^T ' "$1" | tail -n 1 | cut -d' ' -f2-; }
 
 raw=$scratch/runs.tsv
-: > "$raw"
+[ -n "$report_only" ] || : > "$raw"
 failures=0
 
 # One compress and decompress of every file of a category with one setting, then the check that
@@ -179,7 +182,9 @@ run_once() {
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo '?')
 started=$(date +%s)
+[ -z "$report_only" ] || { [ -s "$raw" ] || { say "no measurements in $scratch to report"; exit 2; }; }
 for ci in "${!categories[@]}"; do
+  [ -z "$report_only" ] || break
   category=${categories[$ci]}
   find "$corpus/$category" -maxdepth 1 -type f ! -name '.*' ! -name SOURCES -printf '%s\t%p\n' |
     LC_ALL=C sort -t $'\t' -k2 > "$scratch/files-$ci"
