@@ -9,6 +9,13 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
 
+FUZZ_TARGETS = fuzz_decompress fuzz_roundtrip
+# Past this many MiB in one allocation, a decompression input is reported. Payloads claim at most
+# 2 MiB, for which the largest justified allocation is bzip3's suffix array, 4 bytes a byte: 8 MiB.
+# Encoders take large tables by design (brotli's quality 9 a 32 MiB hash for any block past
+# 64 KiB), so the round trip target is held to the RSS limit only.
+FUZZ_MALLOC_MB ?= 12
+
 .PHONY: all deps build run test test-sanitize fuzz windows test-windows clean
 
 all: build
@@ -66,6 +73,21 @@ windows:
 # The black-box tests against the Windows programs under wine, and files crossing the platforms.
 test-windows: deps windows build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L windows
+
+# Each fuzz target for FUZZ_SECONDS, from its generated seeds and its regression inputs; the
+# corpus it grows and any crash it finds stay under $(FUZZ_DIR).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLZPACK_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_seeds $(FUZZ_TARGETS)
+	$(FUZZ_DIR)/bin/fuzz_seeds $(FUZZ_DIR)/seeds
+	for target in $(FUZZ_TARGETS); do \
+	  regressions=tests/fuzz/regressions/$$target; [ -d $$regressions ] || regressions=; \
+	  malloc_limit=0; [ $$target != fuzz_decompress ] || malloc_limit=$(FUZZ_MALLOC_MB); \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$target $(FUZZ_DIR)/crashes/$$target && \
+	  $(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -malloc_limit_mb=$$malloc_limit \
+	    -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/crashes/$$target/ \
+	    $(FUZZ_DIR)/corpus/$$target $(FUZZ_DIR)/seeds/$$target $$regressions || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

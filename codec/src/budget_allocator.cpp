@@ -10,11 +10,13 @@ namespace {
 // Each block is preceded by its size, kept in a header that preserves malloc's alignment.
 constexpr std::size_t kHeaderBytes = alignof(std::max_align_t);
 
-constexpr std::size_t kTableAllowanceBytes = 64 * 1024 * 1024;
+// Brotli's Huffman tables at their worst (256 trees for each of its three alphabets, the
+// large-window distances included) take under 4 MiB; the other decoders need far less.
+constexpr std::size_t kTableAllowanceBytes = 8 * 1024 * 1024;
 
 }  // namespace
 
-std::size_t decoder_memory_budget(std::size_t raw_bytes) { return 2 * raw_bytes + kTableAllowanceBytes; }
+std::size_t decoder_memory_budget(std::size_t raw_bytes) { return 3 * raw_bytes + kTableAllowanceBytes; }
 
 void* BudgetAllocator::allocate(std::size_t bytes) {
   if (bytes > remaining_ || bytes > std::numeric_limits<std::size_t>::max() - kHeaderBytes) return nullptr;

@@ -8,7 +8,9 @@
 namespace lzcodec {
 
 // Bytes of working memory a decoder may take for a block of `raw_bytes`: a window the size of the
-// block (twice, for coders that round it up to a power of two) and a fixed allowance for tables.
+// block, three times over for brotli, which rounds its window up to a power of two (below twice
+// the block) and, while growing it, holds the old one beside the new; and a fixed allowance for
+// tables, a few MiB at most, so that a tiny block cannot take far more than that.
 std::size_t decoder_memory_budget(std::size_t raw_bytes);
 
 class BudgetAllocator {
