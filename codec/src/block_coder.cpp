@@ -29,15 +29,14 @@ bool looks_like_x86_code(RawBytes raw) {
 }
 
 constexpr double kIncompressibleEntropy = 7.95;
-// Below this level auto runs a single fast coder, for which detection would cost as much as the
-// coding; the coders store what they cannot shrink anyway.
-constexpr int kDetectFromLevel = 4;
 
 // Auto's candidates by level: a ladder from the fastest coders to the strongest, each step a
 // coder whose decoding speed fits its ratio (lz4 decodes fastest, then zstd, brotli, lzma, bzip3).
 // Level 8 is the strongest without bzip3, whose decoder is ten times slower than lzma's.
 CandidateList auto_candidates(int level, RawBytes raw) {
   CandidateList list;
+  // The four fastest levels run one fast coder and look at nothing first: detection would cost as
+  // much as the coding, and a block that does not shrink is stored anyway.
   switch (level) {
     case 0: list.add({Method::kLz4, 2}); return list;
     case 1: list.add({Method::kLz4, 6}); return list;
