@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/process.h"
+#include "support/programs.h"
 #include "support/temp_folder.h"
 #include "support/test_data.h"
 
@@ -36,9 +37,9 @@ namespace fs = std::filesystem;
 constexpr std::size_t kSlowInputBytes = 4 << 20;
 const std::vector<std::string> kSlowSettings = {"3", "9"};
 
+// Signals and mounts are POSIX matters: these run the native build only.
 std::string program(const std::string& name) {
-  const char* override_dir = std::getenv("LZPACK_TEST_BIN_DIR");
-  return std::string(override_dir != nullptr ? override_dir : LZPACK_BIN_DIR) + "/" + name;
+  return lzpack::test::programs_from_environment(LZPACK_BIN_DIR).path(name);
 }
 
 class Faults : public ::testing::Test {
