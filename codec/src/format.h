@@ -20,7 +20,6 @@ namespace lzcodec {
 inline constexpr std::uint8_t kFormatTag = 0xB7;
 inline constexpr std::uint8_t kFormatVersion = 1;
 inline constexpr std::size_t kPayloadHeaderBytes = 2;
-inline constexpr std::size_t kMaxBlockHeaderBytes = 14;
 
 // Blocks hold 1 byte to kMaxBlockBytes of raw data; coders never make larger ones.
 inline constexpr std::size_t kMinBlockBytes = 64 * 1024;

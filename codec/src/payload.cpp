@@ -49,10 +49,6 @@ bool plan_blocks(RawBytes payload, std::size_t raw_bytes, std::vector<BlockPlace
   return raw_offset == raw_bytes && final_seen == (raw_bytes > 0);
 }
 
-}  // namespace
-
-namespace {
-
 // One block in flight: its candidates, the trials still running, and the best result so far.
 struct BlockInFlight {
   std::size_t index = 0;
