@@ -22,10 +22,18 @@ double byte_entropy(RawBytes raw) {
   return bits;
 }
 
-// x86 code is dense in E8 (call rel32) opcodes; text and tables rarely are.
+// x86 code is dense in calls (E8, then a 32-bit displacement); most calls reach code near them,
+// so the displacement's high byte is 00 or FF. Text has few E8 bytes, and compressed data has
+// them at random, followed by any byte: the second test tells it from code.
 bool looks_like_x86_code(RawBytes raw) {
-  const auto calls = static_cast<std::size_t>(std::count(raw.begin(), raw.end(), std::byte{0xE8}));
-  return calls * 200 >= raw.size();
+  constexpr std::size_t kDisplacementHigh = 4;
+  std::size_t calls = 0;
+  for (std::size_t i = 0; i + kDisplacementHigh < raw.size(); ++i) {
+    if (raw[i] != std::byte{0xE8}) continue;
+    const std::byte high = raw[i + kDisplacementHigh];
+    if (high == std::byte{0x00} || high == std::byte{0xFF}) ++calls;
+  }
+  return calls * 2000 >= raw.size();
 }
 
 constexpr double kIncompressibleEntropy = 7.95;
@@ -82,6 +90,43 @@ CandidateList candidates_for(Codec codec, int level, RawBytes raw) {
     case Codec::kAuto: return auto_candidates(level, raw);
   }
   return list;
+}
+
+namespace {
+
+constexpr std::size_t kSampleSlices = 8;
+constexpr std::size_t kSliceBytes = std::size_t{256} << 10;
+// Below this a block's trials cost little more than its sample's would.
+constexpr std::size_t kSampleFromBytes = std::size_t{8} << 20;
+// How far behind the best a candidate's sample may be and the candidate still code the block: a
+// sample cannot see the block's long-range matches, which favour one coder more than another.
+constexpr std::size_t kClosePercent = 2;
+
+}  // namespace
+
+bool worth_sampling(const CandidateList& candidates, RawBytes raw) {
+  return candidates.count > 1 && raw.size() >= kSampleFromBytes;
+}
+
+std::vector<std::byte> take_sample(RawBytes raw) {
+  std::vector<std::byte> sample;
+  sample.reserve(kSampleSlices * kSliceBytes);
+  for (std::size_t slice = 0; slice < kSampleSlices; ++slice) {
+    const std::size_t offset = slice * (raw.size() - kSliceBytes) / (kSampleSlices - 1);
+    const auto start = raw.begin() + static_cast<std::ptrdiff_t>(offset);
+    sample.insert(sample.end(), start, start + static_cast<std::ptrdiff_t>(kSliceBytes));
+  }
+  return sample;
+}
+
+CandidateList close_candidates(const CandidateList& candidates,
+                               const std::array<std::size_t, kMaxCandidates>& sample_sizes) {
+  const std::size_t best = *std::min_element(sample_sizes.begin(), sample_sizes.begin() + static_cast<std::ptrdiff_t>(candidates.count));
+  CandidateList close;
+  for (std::size_t i = 0; i < candidates.count; ++i) {
+    if (sample_sizes[i] * 100 <= best * (100 + kClosePercent)) close.add(candidates.items[i]);
+  }
+  return close;
 }
 
 std::size_t try_candidate(const Candidate& candidate, RawBytes raw, OutBytes coded) {

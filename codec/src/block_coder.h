@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "backend.h"
 #include "codec_table.h"
@@ -30,6 +31,15 @@ struct CandidateList {
 // The candidates that codec `codec` at `level` tries on the block `raw`: one for a plain codec,
 // several for auto, none for storing. The smallest result wins; ties go to the earlier candidate.
 CandidateList candidates_for(Codec codec, int level, RawBytes raw);
+
+// A large block with several candidates first runs them all on a sample of itself; only the
+// candidates whose sample came close to the best one then code the whole block. The sample is
+// slices spread evenly over the block, so that it sees each kind of data the block holds.
+bool worth_sampling(const CandidateList& candidates, RawBytes raw);
+std::vector<std::byte> take_sample(RawBytes raw);
+// `sample_sizes[i]` is what candidate i made of the sample (the sample's own size if it did not
+// shrink it). Keeps the order, so that ties still go to the earlier candidate.
+CandidateList close_candidates(const CandidateList& candidates, const std::array<std::size_t, kMaxCandidates>& sample_sizes);
 
 // Codes `raw` with `candidate` into `coded`. Returns the bytes written, or 0 when the result did
 // not fit (`coded` is one byte smaller than the raw block: a result must shrink it).

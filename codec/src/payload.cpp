@@ -1,6 +1,7 @@
 #include "payload.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -50,13 +51,18 @@ bool plan_blocks(RawBytes payload, std::size_t raw_bytes, std::vector<BlockPlace
 }
 
 // One block in flight: its candidates, the trials still running, and the best result so far.
+// While `sampling`, the trials code `sample` and only record their sizes.
 struct BlockInFlight {
+  bool created = false;
+  bool set_up = false;
   std::size_t index = 0;
   RawBytes raw;
   CandidateList candidates;
-  bool set_up = false;
   std::size_t trials_taken = 0;
   std::size_t trials_left = 0;
+  bool sampling = false;
+  std::vector<std::byte> sample;
+  std::array<std::size_t, kMaxCandidates> sample_sizes{};
   std::unique_ptr<std::byte[]> best;
   std::size_t best_size = 0;  // 0: nothing shrank the block yet
   std::size_t best_trial = 0;
@@ -64,7 +70,7 @@ struct BlockInFlight {
 
 // Codes blocks on several threads. A block's trials (one per candidate) are tasks of their own,
 // so that even a single block keeps every thread busy when it has several candidates. Blocks are
-// placed in order as soon as all their trials are done, and no trial starts on a block more than
+// placed in order as soon as all their trials are done, and no work starts on a block more than
 // kWindowPerThread blocks per thread ahead of the next one to place, which bounds memory.
 class BlockCoder {
  public:
@@ -106,68 +112,86 @@ class BlockCoder {
     changed_.notify_all();
   }
 
+  // Takes the earliest work in the window: setting a block up, or one of its trials.
   bool run_next_task() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      if (failed_ || next_block_ >= block_count_) return false;
-      if (next_block_ >= next_to_place_ + window_) {
-        changed_.wait(lock);
-        continue;
-      }
-      BlockInFlight& block = slot(next_block_);
-      if (block.index != next_block_ || !block.set_up) {
-        if (block.index == next_block_ && setting_up_) {
-          changed_.wait(lock);
-          continue;
+      if (failed_ || next_to_place_ >= block_count_) return false;
+      const std::size_t window_end = std::min(block_count_, next_to_place_ + window_);
+      for (std::size_t index = next_to_place_; index < window_end; ++index) {
+        BlockInFlight& block = slot(index);
+        if (!block.created) {
+          set_up_block(lock, index);
+          return true;
         }
-        set_up_block(lock, next_block_);
-        continue;
+        if (block.trials_taken < block.candidates.count) {
+          run_trial(lock, block);
+          return true;
+        }
       }
-      const std::size_t trial = block.trials_taken++;
-      if (block.trials_taken == block.candidates.count) ++next_block_;
-      const Candidate candidate = block.candidates.items[trial];
-      const RawBytes raw = block.raw;
-      const std::size_t index = block.index;
-      lock.unlock();
-
-      std::unique_ptr<std::byte[]> coded(new std::byte[raw.size() - 1]);
-      const std::size_t written = try_candidate(candidate, raw, OutBytes(coded.get(), raw.size() - 1));
-
-      lock.lock();
-      BlockInFlight& done = slot(index);
-      if (written > 0 && (done.best_size == 0 || written < done.best_size ||
-                          (written == done.best_size && trial < done.best_trial))) {
-        done.best = std::move(coded);
-        done.best_size = written;
-        done.best_trial = trial;
-      }
-      --done.trials_left;
-      place_ready_blocks();
-      return true;
+      changed_.wait(lock);
     }
   }
 
+  void run_trial(std::unique_lock<std::mutex>& lock, BlockInFlight& block) {
+    const std::size_t trial = block.trials_taken++;
+    const Candidate candidate = block.candidates.items[trial];
+    const bool sampling = block.sampling;
+    const RawBytes input = sampling ? RawBytes(block.sample) : block.raw;
+    const std::size_t index = block.index;
+    lock.unlock();
+
+    std::unique_ptr<std::byte[]> coded(new std::byte[input.size() - 1]);
+    const std::size_t written = try_candidate(candidate, input, OutBytes(coded.get(), input.size() - 1));
+
+    lock.lock();
+    BlockInFlight& done = slot(index);
+    if (sampling) {
+      done.sample_sizes[trial] = written > 0 ? written : input.size();
+      if (--done.trials_left == 0) finish_sampling(done);
+      changed_.notify_all();
+      return;
+    }
+    if (written > 0 && (done.best_size == 0 || written < done.best_size ||
+                        (written == done.best_size && trial < done.best_trial))) {
+      done.best = std::move(coded);
+      done.best_size = written;
+      done.best_trial = trial;
+    }
+    --done.trials_left;
+    place_ready_blocks();
+  }
+
+  // The sample has spoken: the close candidates code the whole block.
+  void finish_sampling(BlockInFlight& block) {
+    block.candidates = close_candidates(block.candidates, block.sample_sizes);
+    block.sampling = false;
+    block.sample = {};
+    block.trials_taken = 0;
+    block.trials_left = block.candidates.count;
+  }
+
   // Finds the block's candidates (which may look at its bytes) with the lock released, so that
-  // other threads go on placing; threads that want a trial of this block wait for it.
+  // other threads go on with other blocks.
   void set_up_block(std::unique_lock<std::mutex>& lock, std::size_t index) {
-    setting_up_ = true;
     BlockInFlight& block = slot(index);
-    block = BlockInFlight{};
+    block.created = true;
     block.index = index;
     const std::size_t start = index * block_bytes_;
-    block.raw = raw_.subspan(start, std::min(block_bytes_, raw_.size() - start));
+    const RawBytes raw = raw_.subspan(start, std::min(block_bytes_, raw_.size() - start));
     lock.unlock();
     // A block of one byte cannot shrink; storing it is the only choice.
-    const CandidateList candidates = block.raw.size() < 2 ? CandidateList{} : candidates_for(codec_, level_, block.raw);
+    const CandidateList candidates = raw.size() < 2 ? CandidateList{} : candidates_for(codec_, level_, raw);
+    const bool sampling = worth_sampling(candidates, raw);
+    std::vector<std::byte> sample = sampling ? take_sample(raw) : std::vector<std::byte>{};
     lock.lock();
+    block.raw = raw;
     block.candidates = candidates;
     block.trials_left = candidates.count;
+    block.sampling = sampling;
+    block.sample = std::move(sample);
     block.set_up = true;
-    setting_up_ = false;
-    if (candidates.count == 0) {
-      ++next_block_;
-      place_ready_blocks();
-    }
+    if (candidates.count == 0) place_ready_blocks();
     changed_.notify_all();
   }
 
@@ -175,7 +199,7 @@ class BlockCoder {
   void place_ready_blocks() {
     while (!failed_ && next_to_place_ < block_count_) {
       BlockInFlight& block = slot(next_to_place_);
-      if (block.index != next_to_place_ || !block.set_up || block.trials_left > 0 ||
+      if (!block.created || !block.set_up || block.sampling || block.trials_left > 0 ||
           block.trials_taken < block.candidates.count) {
         break;
       }
@@ -217,9 +241,7 @@ class BlockCoder {
   std::condition_variable changed_;
   std::vector<BlockInFlight> in_flight_;
   std::size_t out_position_;
-  std::size_t next_block_ = 0;
   std::size_t next_to_place_ = 0;
-  bool setting_up_ = false;
   bool failed_ = false;
 };
 
