@@ -218,7 +218,7 @@ class BlockCoder {
   void place_ready_blocks() {
     while (!failed_ && next_to_place_ < block_count_) {
       BlockInFlight& block = slot(next_to_place_);
-      if (!block.created || !block.set_up || block.sampling || block.trials_left > 0 ||
+      if (!block.set_up || block.sampling || block.trials_left > 0 ||
           block.trials_taken < block.candidates.count) {
         break;
       }
