@@ -55,19 +55,23 @@ bool plan_blocks(RawBytes payload, std::size_t raw_bytes, std::vector<BlockPlace
   return raw_offset == raw_bytes && final_seen == (raw_bytes > 0);
 }
 
-// Faults in the pages of `area` ahead of writing it all: one call in place of a page fault every
-// 4 KiB, which on a mapped output file costs as much as the decoding. A hint: where the kernel
-// cannot (an older one, a full disk), the writes fault the pages in as they come.
-void prepare_for_writing(OutBytes area) {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+// Faults in the pages of `area` ahead of reading or writing it all: one call in place of a page
+// fault every 4 KiB (or every few, reading), which on a mapped file costs as much as the fastest
+// coders' work and, from two threads at once, contends in the kernel. A hint: where the kernel
+// cannot (an older one, a full disk), the pages fault in as they are used.
+#if defined(__linux__) && defined(MADV_POPULATE_READ) && defined(MADV_POPULATE_WRITE)
+void populate(const std::byte* data, std::size_t size, int advice) {
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto start = (reinterpret_cast<std::uintptr_t>(area.data()) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(area.data()) + area.size()) & ~(page - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-#else
-  (void)area;
-#endif
+  const auto start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, advice);
 }
+void prepare_for_reading(RawBytes area) { populate(area.data(), area.size(), MADV_POPULATE_READ); }
+void prepare_for_writing(OutBytes area) { populate(area.data(), area.size(), MADV_POPULATE_WRITE); }
+#else
+void prepare_for_reading(RawBytes) {}
+void prepare_for_writing(OutBytes) {}
+#endif
 
 // One block in flight: its candidates, the trials still running, and the best result so far.
 // While `sampling`, the trials code `sample` and only record their sizes.
@@ -76,6 +80,7 @@ struct BlockInFlight {
   bool set_up = false;
   std::size_t index = 0;
   RawBytes raw;
+  std::uint32_t checksum = 0;
   CandidateList candidates;
   std::size_t trials_taken = 0;
   std::size_t trials_left = 0;
@@ -190,8 +195,8 @@ class BlockCoder {
     block.trials_left = block.candidates.count;
   }
 
-  // Finds the block's candidates (which may look at its bytes) with the lock released, so that
-  // other threads go on with other blocks.
+  // Finds the block's checksum and candidates (which may look at its bytes) with the lock
+  // released, so that other threads go on with other blocks.
   void set_up_block(std::unique_lock<std::mutex>& lock, std::size_t index) {
     BlockInFlight& block = slot(index);
     block.created = true;
@@ -199,12 +204,15 @@ class BlockCoder {
     const std::size_t start = index * block_bytes_;
     const RawBytes raw = raw_.subspan(start, std::min(block_bytes_, raw_.size() - start));
     lock.unlock();
+    prepare_for_reading(raw);
+    const std::uint32_t checksum = checksum_of(raw.data(), raw.size(), start);
     // A block of one byte cannot shrink; storing it is the only choice.
     const CandidateList candidates = raw.size() < 2 ? CandidateList{} : candidates_for(codec_, level_, raw);
     const bool sampling = worth_sampling(candidates, raw);
     std::vector<std::byte> sample = sampling ? take_sample(raw) : std::vector<std::byte>{};
     lock.lock();
     block.raw = raw;
+    block.checksum = checksum;
     block.candidates = candidates;
     block.trials_left = candidates.count;
     block.sampling = sampling;
@@ -224,7 +232,7 @@ class BlockCoder {
       }
       BlockHeader header;
       header.raw_size = static_cast<std::uint32_t>(block.raw.size());
-      header.checksum = checksum_of(block.raw.data(), block.raw.size(), next_to_place_ * block_bytes_);
+      header.checksum = block.checksum;
       header.final = next_to_place_ + 1 == block_count_;
       const bool coded = block.best_size > 0;
       const std::byte* data = coded ? block.best.get() : block.raw.data();
@@ -294,6 +302,7 @@ bool decompress_payload(RawBytes payload, OutBytes raw, const LZCodecOptions& op
         const BlockPlacement& block = blocks[index];
         const RawBytes coded = payload.subspan(block.coded_offset, block.header.coded_size);
         const OutBytes destination = raw.subspan(block.raw_offset, block.header.raw_size);
+        prepare_for_reading(coded);
         prepare_for_writing(destination);
         if (decode_block(block.header, block.raw_offset, coded, destination) != Status::kOk) failed = true;
       }
