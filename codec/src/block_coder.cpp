@@ -38,6 +38,14 @@ bool looks_like_x86_code(RawBytes raw) {
 
 constexpr double kIncompressibleEntropy = 7.95;
 
+constexpr std::size_t kSampleSlices = 8;
+constexpr std::size_t kSliceBytes = std::size_t{256} << 10;
+// Below this a block's trials cost little more than its sample's would.
+constexpr std::size_t kSampleFromBytes = std::size_t{8} << 20;
+// How far behind the best a candidate's sample may be and the candidate still code the block: a
+// sample cannot see the block's long-range matches, which favour one coder more than another.
+constexpr std::size_t kClosePercent = 2;
+
 // Auto's candidates by level: a ladder from the fastest coders to the strongest, each step a
 // coder whose decoding speed fits its ratio (lz4 decodes fastest, then zstd, brotli, lzma, bzip3).
 // Level 8 is the strongest without bzip3, whose decoder is ten times slower than lzma's.
@@ -92,18 +100,6 @@ CandidateList candidates_for(Codec codec, int level, RawBytes raw) {
   return list;
 }
 
-namespace {
-
-constexpr std::size_t kSampleSlices = 8;
-constexpr std::size_t kSliceBytes = std::size_t{256} << 10;
-// Below this a block's trials cost little more than its sample's would.
-constexpr std::size_t kSampleFromBytes = std::size_t{8} << 20;
-// How far behind the best a candidate's sample may be and the candidate still code the block: a
-// sample cannot see the block's long-range matches, which favour one coder more than another.
-constexpr std::size_t kClosePercent = 2;
-
-}  // namespace
-
 bool worth_sampling(const CandidateList& candidates, RawBytes raw) {
   return candidates.count > 1 && raw.size() >= kSampleFromBytes;
 }
@@ -121,7 +117,8 @@ std::vector<std::byte> take_sample(RawBytes raw) {
 
 CandidateList close_candidates(const CandidateList& candidates,
                                const std::array<std::size_t, kMaxCandidates>& sample_sizes) {
-  const std::size_t best = *std::min_element(sample_sizes.begin(), sample_sizes.begin() + static_cast<std::ptrdiff_t>(candidates.count));
+  const auto tried = sample_sizes.begin() + static_cast<std::ptrdiff_t>(candidates.count);
+  const std::size_t best = *std::min_element(sample_sizes.begin(), tried);
   CandidateList close;
   for (std::size_t i = 0; i < candidates.count; ++i) {
     if (sample_sizes[i] * 100 <= best * (100 + kClosePercent)) close.add(candidates.items[i]);

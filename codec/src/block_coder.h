@@ -39,7 +39,8 @@ bool worth_sampling(const CandidateList& candidates, RawBytes raw);
 std::vector<std::byte> take_sample(RawBytes raw);
 // `sample_sizes[i]` is what candidate i made of the sample (the sample's own size if it did not
 // shrink it). Keeps the order, so that ties still go to the earlier candidate.
-CandidateList close_candidates(const CandidateList& candidates, const std::array<std::size_t, kMaxCandidates>& sample_sizes);
+CandidateList close_candidates(const CandidateList& candidates,
+                               const std::array<std::size_t, kMaxCandidates>& sample_sizes);
 
 // Codes `raw` with `candidate` into `coded`. Returns the bytes written, or 0 when the result did
 // not fit (`coded` is one byte smaller than the raw block: a result must shrink it).
